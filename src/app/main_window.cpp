@@ -1,0 +1,206 @@
+#include "app/main_window.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <thread>
+
+#include "app/seams.h"
+#include "app/shared_state.h"
+#include "device/button_worker.h"
+#include "pattern/pattern_matcher.h"
+#include "platform/paths.h"
+#include "platform/qt_text.h"
+#include "ui/command_edit.h"
+
+namespace quenlo::app {
+namespace {
+
+constexpr const char* kCaption = "Quenlo v 2.0.19.929";
+
+// A combo box is placed with the height of its closed box; the designed
+// height is that of the box with its list dropped down.
+constexpr int kComboHeight = 20;
+
+template <class W>
+W* Place(W* w, const char* name, int left, int top, int width, int height) {
+  w->setObjectName(ToQ(name));
+  w->setGeometry(left, top, width, height);
+  return w;
+}
+
+QComboBox* PlaceCombo(QWidget* parent, const char* name, int left, int top, int width,
+                      int droppedHeight) {
+  auto* combo = Place(new QComboBox(parent), name, left, top, width, kComboHeight);
+  combo->setProperty("droppedHeight", droppedHeight);
+  // The dropped list shows as many entries as the dropped height allows.
+  combo->setMaxVisibleItems(std::max(1, (droppedHeight - kComboHeight) / 16));
+  return combo;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
+  setWindowTitle(ToQ(kCaption));
+  CreateControls();
+  buttonWorker_ = device::ButtonWorker;
+  dialogs_ = std::make_shared<ui::QtDialogs>(this);
+  Shared().mainWindow = this;
+}
+
+MainWindow::~MainWindow() {
+  if (Shared().mainWindow == this) Shared().mainWindow = nullptr;
+}
+
+void MainWindow::CreateControls() {
+  // Designed window: 838 by 492 at 50, 50 (the configuration then moves it).
+  move(50, 50);
+  resize(838, 492);
+
+  ipEdit_ = Place(new QLineEdit(ToQ("192.168.1.7"), this), "编辑框_IP", 104, 16, 136, 20);
+  label1_ = Place(new QLabel(ToQ("小米电视IP地址"), this), "标签1", 8, 16, 88, 24);
+  label2_ = Place(new QLabel(this), "标签2", 80, 1, 184, 15);
+  label3_ = Place(new QLabel(ToQ("   赞助作者"), this), "标签3", 1, 1, 96, 20);
+  connectButton_ = Place(new QPushButton(ToQ("连接"), this), "按钮_连接", 8, 40, 64, 26);
+  closeLeftoversButton_ =
+      Place(new QPushButton(ToQ("关闭遗留程序"), this), "按钮_关闭遗留程序", 80, 40, 88, 26);
+  importXmlButton_ = Place(new QPushButton(ToQ("导入XML"), this), "按钮_导入XML", 176, 40, 88, 26);
+
+  group1_ = Place(new QGroupBox(ToQ("综合操作"), this), "分组框1", 8, 72, 256, 144);
+  commandChooser_ = PlaceCombo(group1_, "组合框2", 8, 24, 240, 20);
+  label4_ = Place(new QLabel(ToQ("需要执行的命令,回车执行,输出结果在右边"), group1_), "标签4", 8, 56,
+                  240, 24);
+  commandEdit_ = Place(new ui::CommandEdit(group1_), "编辑框_命令", 8, 80, 240, 56);
+
+  group2_ = Place(new QGroupBox(ToQ("旧版本功能"), this), "分组框2", 8, 224, 256, 216);
+  dataSetGroups_ = PlaceCombo(group2_, "组合框1", 2, 16, 252, 160);
+  dataSetList_ = Place(new QTreeWidget(group2_), "超级列表框1", 2, 36, 252, 160);
+  dataSetList_->setRootIsDecorated(false);
+  dataSetList_->setUniformRowHeights(true);
+  dataSetList_->setHeaderLabel(QString());
+
+  remarkEdit_ = Place(new QLineEdit(this), "编辑框_编辑备注", 376, 80, 80, 20);
+  outputEdit_ = Place(new QPlainTextEdit(this), "编辑框_输出", 264, 272, 568, 168);
+
+  label1_->setWordWrap(false);
+  label4_->setWordWrap(true);
+}
+
+void MainWindow::SetOuterRect(int left, int top, int width, int height) {
+  // The frame's size is known once the window system has decorated the
+  // window; before that the whole rectangle is taken as the client area and
+  // corrected when the window is shown.
+  QSize frame = frameGeometry().size() - geometry().size();
+  move(left, top);
+  resize(std::max(1, width - frame.width()), std::max(1, height - frame.height()));
+}
+
+void MainWindow::Open() {
+  BeforeShow();
+  opened_ = true;
+  show();
+  // Normally the first paint starts the rest; a window that is never
+  // painted (minimised at start) starts it shortly after anyway.
+  QTimer::singleShot(500, this, [this] {
+    if (!afterPaintScheduled_) {
+      afterPaintScheduled_ = true;
+      AfterFirstPaint();
+    }
+  });
+}
+
+void MainWindow::BeforeShow() {
+  // The list over the output area.
+  reportList_.Create(this, 264, 0, 568, 272);
+
+  ApplyStartupConfiguration(*this);
+
+  // The remark editor stays out of sight until a remark is edited.
+  remarkEdit_->move(-1000, -1000);
+
+  LoadDonationWindow(*this);
+
+  // Both long-running buttons share one click handler, which starts the
+  // worker with the tag of the button that was clicked.
+  connectButton_->setProperty("tag", QStringLiteral("1"));
+  closeLeftoversButton_->setProperty("tag", QStringLiteral("8"));
+  connect(connectButton_, &QPushButton::clicked, this, &MainWindow::OnLongButtonClicked);
+  connect(closeLeftoversButton_, &QPushButton::clicked, this, &MainWindow::OnLongButtonClicked);
+}
+
+bool MainWindow::event(QEvent* e) {
+  bool handled = QWidget::event(e);
+  if (e->type() == QEvent::Paint && opened_ && !afterPaintScheduled_) {
+    afterPaintScheduled_ = true;
+    // Let the paint reach the screen before the console is started.
+    QTimer::singleShot(0, this, &MainWindow::AfterFirstPaint);
+  }
+  return handled;
+}
+
+void MainWindow::AfterFirstPaint() {
+  auto& console = Shared().console;
+
+  // The interpreter: its banner is read and discarded.
+  console.Start();
+  console.ReadUntilPrompt();
+  if (closing_) return;
+  console.CurrentPrompt(std::string(), false);
+
+  ProbeConnection();
+  if (closing_) return;
+
+  outputEdit_->clear();
+
+  InstallMainWindowBehaviour(*this);
+  InstallLabelBehaviour(*this);
+
+  const std::string dataSetPath =
+      Shared().runDirectory + platform::kPathSeparator + "小米命令.xml";
+  if (platform::FileExists(dataSetPath)) {
+    if (auto bytes = platform::ReadFileBytes(dataSetPath)) LoadStartupDataSet(*this, *bytes);
+  }
+
+  startupFinished_ = true;
+  emit startupFinished();
+}
+
+void MainWindow::ProbeConnection() {
+  std::string output =
+      Shared().console.Exchange("adb devices", console::ReadMode::Briefly);
+  if (closing_) return;
+  if (output.find(":5555") == std::string::npos) return;
+  connectButton_->setEnabled(false);
+  connectButton_->setText(ToQ("已连接"));
+  PatternMatcher matcher;
+  matcher.Execute("(\\d+\\.\\d+\\.\\d+\\.\\d+)\\:5555", output);
+  ipEdit_->setText(ToQ(matcher.SubMatchText(1, 1)));
+  ipEdit_->end(false);
+}
+
+void MainWindow::OnLongButtonClicked() {
+  QObject* button = sender();
+  if (!button) return;
+  int code = button->property("tag").toString().toInt();
+  auto worker = buttonWorker_;
+  std::thread([worker, code] {
+    if (worker) worker(code);
+  }).detach();
+}
+
+void MainWindow::closeEvent(QCloseEvent* e) {
+  closing_ = true;
+  SaveConfigurationOnClose(*this);
+  // The window closes even when the interpreter had already ended.
+  Shared().console.Close();
+  e->accept();
+}
+
+}  // namespace quenlo::app

@@ -1,0 +1,99 @@
+#pragma once
+// The main window: its controls at their designed places, start-up after the
+// window is on screen, and closing.
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "ui/dialogs.h"
+#include "ui/report_list.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTreeWidget;
+
+namespace quenlo::ui {
+class CommandEdit;
+}
+
+namespace quenlo::app {
+
+class MainWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Runs the start-up steps that come before the window is shown, shows it,
+  // and runs the rest (console, probe, …) once it has painted.
+  void Open();
+
+  // True once every start-up step has run.
+  bool StartupFinished() const { return startupFinished_; }
+
+  // Moves and sizes the window by its outer (frame) rectangle.
+  void SetOuterRect(int left, int top, int width, int height);
+
+  // The work started by the two long-running buttons (replaceable in tests).
+  void SetButtonWorker(std::function<void(int)> worker) { buttonWorker_ = std::move(worker); }
+  void SetDialogs(std::shared_ptr<ui::Dialogs> dialogs) { dialogs_ = std::move(dialogs); }
+  ui::Dialogs& Dialogs() { return *dialogs_; }
+
+  QLineEdit* IpEdit() const { return ipEdit_; }
+  QPushButton* ConnectButton() const { return connectButton_; }
+  QPushButton* CloseLeftoversButton() const { return closeLeftoversButton_; }
+  QPushButton* ImportXmlButton() const { return importXmlButton_; }
+  QComboBox* CommandChooser() const { return commandChooser_; }
+  ui::CommandEdit* CommandEdit() const { return commandEdit_; }
+  QComboBox* DataSetGroups() const { return dataSetGroups_; }
+  QTreeWidget* DataSetList() const { return dataSetList_; }
+  QLineEdit* RemarkEdit() const { return remarkEdit_; }
+  QPlainTextEdit* OutputEdit() const { return outputEdit_; }
+  ui::ReportList& ReportList() { return reportList_; }
+
+ signals:
+  void startupFinished();
+
+ protected:
+  bool event(QEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  void CreateControls();
+  void BeforeShow();
+  void AfterFirstPaint();
+  void ProbeConnection();
+  void OnLongButtonClicked();
+
+  QLineEdit* ipEdit_ = nullptr;
+  QLabel* label1_ = nullptr;
+  QLabel* label2_ = nullptr;
+  QLabel* label3_ = nullptr;
+  QPushButton* connectButton_ = nullptr;
+  QPushButton* closeLeftoversButton_ = nullptr;
+  QPushButton* importXmlButton_ = nullptr;
+  QGroupBox* group1_ = nullptr;
+  QComboBox* commandChooser_ = nullptr;
+  QLabel* label4_ = nullptr;
+  ui::CommandEdit* commandEdit_ = nullptr;
+  QGroupBox* group2_ = nullptr;
+  QComboBox* dataSetGroups_ = nullptr;
+  QTreeWidget* dataSetList_ = nullptr;
+  QLineEdit* remarkEdit_ = nullptr;
+  QPlainTextEdit* outputEdit_ = nullptr;
+  ui::ReportList reportList_;
+
+  std::function<void(int)> buttonWorker_;
+  std::shared_ptr<ui::Dialogs> dialogs_;
+  bool opened_ = false;
+  bool afterPaintScheduled_ = false;
+  bool startupFinished_ = false;
+  bool closing_ = false;
+};
+
+}  // namespace quenlo::app

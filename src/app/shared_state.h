@@ -1,0 +1,28 @@
+#pragma once
+// The objects every part of the program shares. There is exactly one of
+// each; they live as long as the process.
+#include <string>
+
+#include "console/shell_console.h"
+
+namespace quenlo::app {
+
+class MainWindow;
+
+struct SharedState {
+  // The directory that holds the program (GBK); config.xml, the data set
+  // file and a bundled adb are looked for there.
+  std::string runDirectory;
+  console::ShellConsole console;
+  MainWindow* mainWindow = nullptr;
+};
+
+SharedState& Shared();
+
+// Process-wide set-up shared by the program and its window tests: waits on
+// the window thread keep the window responsive, the console runs the
+// interpreter at `interpreterPath` (UTF-8), the run directory is `runDir`
+// (GBK), and the window font is the small one the layout is designed for.
+void InitializeProcess(const std::string& interpreterPath, const std::string& runDir);
+
+}  // namespace quenlo::app

@@ -1,0 +1,71 @@
+#pragma once
+// Every message box and input box of the program goes through Dialogs, so
+// tests can answer them from a script and see what was asked.
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace quenlo::ui {
+
+enum class Icon { None, Information, Warning, Question, Error };
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class Answer { Ok, Cancel, Yes, No };
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // A message box owned by the main window; a box without a title of its
+  // own is captioned "信息：". Texts are GBK.
+  virtual Answer Message(const std::string& text, const std::string& title, Icon icon,
+                         Buttons buttons) = 0;
+  // A one-line input box; nothing when the user cancels.
+  virtual std::optional<std::string> Input(const std::string& prompt, const std::string& title,
+                                           const std::string& initial) = 0;
+};
+
+// The real dialogs, owned by `owner`. Must be called on the window's thread.
+class QtDialogs : public Dialogs {
+ public:
+  explicit QtDialogs(QWidget* owner) : owner_(owner) {}
+  Answer Message(const std::string& text, const std::string& title, Icon icon,
+                 Buttons buttons) override;
+  std::optional<std::string> Input(const std::string& prompt, const std::string& title,
+                                   const std::string& initial) override;
+
+ private:
+  QWidget* owner_;
+};
+
+// Answers from a queue and records every question, for tests.
+class ScriptedDialogs : public Dialogs {
+ public:
+  struct Asked {
+    std::string kind;  // "message" or "input"
+    std::string text, title, initial;
+    Icon icon = Icon::None;
+    Buttons buttons = Buttons::Ok;
+  };
+  void QueueAnswer(Answer a);
+  void QueueInput(std::optional<std::string> text);
+  Answer Message(const std::string& text, const std::string& title, Icon icon,
+                 Buttons buttons) override;
+  std::optional<std::string> Input(const std::string& prompt, const std::string& title,
+                                   const std::string& initial) override;
+  std::vector<Asked> Asks() const;
+
+ private:
+  mutable std::mutex mu_;
+  std::deque<Answer> answers_;
+  std::deque<std::optional<std::string>> inputs_;
+  std::vector<Asked> asked_;
+};
+
+// The caption of a box that has no title of its own.
+inline constexpr const char* kDefaultCaption = "信息：";
+
+}  // namespace quenlo::ui
