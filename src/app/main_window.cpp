@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWindow>
 #include <thread>
 
 #include "app/seams.h"
@@ -95,11 +96,20 @@ void MainWindow::CreateControls() {
 
 void MainWindow::SetOuterRect(int left, int top, int width, int height) {
   // The frame's size is known once the window system has decorated the
-  // window; before that the whole rectangle is taken as the client area and
-  // corrected when the window is shown.
-  QSize frame = frameGeometry().size() - geometry().size();
-  move(left, top);
-  resize(std::max(1, width - frame.width()), std::max(1, height - frame.height()));
+  // window; until then the rectangle is applied again whenever the frame
+  // changes, so the outer rectangle ends up as asked.
+  wantedOuter_ = QRect(left, top, width, height);
+  outerTries_ = 0;
+  ApplyOuterRect();
+}
+
+void MainWindow::ApplyOuterRect() {
+  if (wantedOuter_.isNull()) return;
+  QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+  appliedMargins_ = frame;
+  move(wantedOuter_.topLeft());
+  resize(std::max(1, wantedOuter_.width() - frame.left() - frame.right()),
+         std::max(1, wantedOuter_.height() - frame.top() - frame.bottom()));
 }
 
 void MainWindow::Open() {
@@ -137,6 +147,17 @@ void MainWindow::BeforeShow() {
 
 bool MainWindow::event(QEvent* e) {
   bool handled = QWidget::event(e);
+  // The frame appears after the window is shown (with some window managers
+  // a little later): apply the rectangle again when its margins change.
+  if (!wantedOuter_.isNull() && windowHandle() &&
+      (e->type() == QEvent::Show || e->type() == QEvent::Move || e->type() == QEvent::Resize)) {
+    if (windowHandle()->frameMargins() != appliedMargins_) {
+      if (++outerTries_ > 3)
+        wantedOuter_ = QRect();
+      else
+        ApplyOuterRect();
+    }
+  }
   if (e->type() == QEvent::Paint && opened_ && !afterPaintScheduled_) {
     afterPaintScheduled_ = true;
     // Let the paint reach the screen before the console is started.

@@ -1,6 +1,8 @@
 #pragma once
 // The main window: its controls at their designed places, start-up after the
 // window is on screen, and closing.
+#include <QMargins>
+#include <QRect>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -65,6 +67,7 @@ class MainWindow : public QWidget {
 
  private:
   void CreateControls();
+  void ApplyOuterRect();
   void BeforeShow();
   void AfterFirstPaint();
   void ProbeConnection();
@@ -94,6 +97,9 @@ class MainWindow : public QWidget {
   bool afterPaintScheduled_ = false;
   bool startupFinished_ = false;
   bool closing_ = false;
+  QRect wantedOuter_;  // outer rectangle still to be reached
+  int outerTries_ = 0;
+  QMargins appliedMargins_;
 };
 
 }  // namespace quenlo::app
