@@ -124,7 +124,7 @@ TEST_F(ConsoleTest, LateOutputStaysWithItsOwnCommand) {
 TEST_F(ConsoleTest, WaitEndsWhenTheInterpreterDiesAndNextUseRestartsIt) {
   StartReal();
   // The command kills its own interpreter while the console waits for it.
-  std::string reply = console_.Exchange("echo before; kill -9 $PPID; sleep 30");
+  std::string reply = console_.Exchange("echo before; sleep 0.5; kill -9 $PPID; sleep 30");
   EXPECT_EQ(reply.rfind("before", 0), 0u) << reply;
   EXPECT_FALSE(console_.IsRunning());
   EXPECT_EQ(console_.Exchange("echo after"), "after\r\n\r\n" + prompt_);
