@@ -79,6 +79,7 @@ void MainWindow::CreateControls() {
   label4_ = Place(new QLabel(ToQ("需要执行的命令,回车执行,输出结果在右边"), group1_), "标签4", 8, 56,
                   240, 24);
   commandEdit_ = Place(new ui::CommandEdit(group1_), "编辑框_命令", 8, 80, 240, 56);
+  commandEdit_->SetOnEnter([this] { RunConsoleCommand(); });
 
   group2_ = Place(new QGroupBox(ToQ("旧版本功能"), this), "分组框2", 8, 224, 256, 216);
   dataSetGroups_ = PlaceCombo(group2_, "组合框1", 2, 16, 252, 160);
@@ -204,6 +205,19 @@ void MainWindow::ProbeConnection() {
   matcher.Execute("(\\d+\\.\\d+\\.\\d+\\.\\d+)\\:5555", output);
   ipEdit_->setText(ToQ(matcher.SubMatchText(1, 1)));
   ipEdit_->end(false);
+}
+
+void MainWindow::RunConsoleCommand() {
+  const std::string command = FromQLines(commandEdit_->toPlainText());
+  const long long ticket = ++commandsAsked_;
+  const std::string reply = Shared().console.Exchange(command);
+  // The window may have closed while the reply was awaited. A command asked
+  // during this wait has already shown its (later) reply: this older one
+  // must not cover it.
+  if (closing_ || ticket < newestShown_) return;
+  newestShown_ = ticket;
+  ParseListingReply(*this, command, reply);
+  outputEdit_->setPlainText(ToQLines(reply));
 }
 
 void MainWindow::OnLongButtonClicked() {

@@ -41,6 +41,10 @@ class MainWindow : public QWidget {
   // Moves and sizes the window by its outer (frame) rectangle.
   void SetOuterRect(int left, int top, int width, int height);
 
+  // Runs the text of the command box as it stands and shows the reply in the
+  // output box (the listing commands also fill the report list).
+  void RunConsoleCommand();
+
   // The work started by the two long-running buttons (replaceable in tests).
   void SetButtonWorker(std::function<void(int)> worker) { buttonWorker_ = std::move(worker); }
   void SetDialogs(std::shared_ptr<ui::Dialogs> dialogs) { dialogs_ = std::move(dialogs); }
@@ -97,6 +101,8 @@ class MainWindow : public QWidget {
   bool afterPaintScheduled_ = false;
   bool startupFinished_ = false;
   bool closing_ = false;
+  long long commandsAsked_ = 0;  // commands run from the command box
+  long long newestShown_ = 0;    // the newest of them whose reply is shown
   QRect wantedOuter_;  // outer rectangle still to be reached
   int outerTries_ = 0;
   QMargins appliedMargins_;

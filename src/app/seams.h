@@ -24,6 +24,10 @@ void InstallMainWindowBehaviour(MainWindow& window);
 // Gives the three labels at the top left their hover behaviour.
 void InstallLabelBehaviour(MainWindow& window);
 
+// Called with each command run from the command box and its reply, after
+// the reply is shown: the listing commands fill the report list from it.
+void ParseListingReply(MainWindow& window, const std::string& command, const std::string& reply);
+
 // Hands the bytes of the data set file found at start-up to the data-set
 // panel.
 void LoadStartupDataSet(MainWindow& window, const std::string& bytes);

@@ -23,6 +23,8 @@ void InstallMainWindowBehaviour(MainWindow&) {}
 
 void InstallLabelBehaviour(MainWindow&) {}
 
+void ParseListingReply(MainWindow&, const std::string&, const std::string&) {}
+
 void LoadStartupDataSet(MainWindow&, const std::string&) {}
 
 }  // namespace quenlo::app

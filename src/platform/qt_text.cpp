@@ -14,4 +14,16 @@ std::string FromQ(const QString& text) {
   return platform::Utf8ToGbk(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
 
+QString ToQLines(std::string_view gbk) {
+  QString text = ToQ(gbk);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return text;
+}
+
+std::string FromQLines(const QString& text) {
+  QString copy = text;
+  copy.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+  return FromQ(copy);
+}
+
 }  // namespace quenlo

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QTextCursor>
 #include <QUrl>
@@ -57,6 +58,15 @@ void CommandEdit::dropEvent(QDropEvent* event) {
   // blank, so every dropped path arrives.
   AppendPath(files.join(QLatin1Char(' ')));
   event->acceptProposedAction();
+}
+
+void CommandEdit::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    event->accept();
+    if (onEnter_) onEnter_();
+    return;
+  }
+  QPlainTextEdit::keyPressEvent(event);
 }
 
 }  // namespace quenlo::ui

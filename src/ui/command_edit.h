@@ -13,10 +13,17 @@ class CommandEdit : public QPlainTextEdit {
   // Appends `path` at the end of the text (as a drop does).
   void AppendPath(const QString& path);
 
+  // Called for Enter, which is then swallowed: no line break is inserted.
+  void SetOnEnter(std::function<void()> onEnter) { onEnter_ = std::move(onEnter); }
+
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  std::function<void()> onEnter_;
 };
 
 }  // namespace quenlo::ui

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QTextCursor>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
@@ -271,4 +272,37 @@ TEST_F(WindowTest, MissingInterpreterDoesNotStopTheWindow) {
   EXPECT_TRUE(w.ConnectButton()->isEnabled());
   std::string reply = Shared().console.Exchange("adb devices");
   EXPECT_EQ(reply.find("无法启动命令解释器"), 0u) << reply;
+}
+
+TEST_F(WindowTest, EnterRunsTheCommandBoxAndShowsTheReply) {
+  StandInAdb("List of devices attached\\n\\n");
+  MainWindow& w = OpenWindow();
+  WaitForStartup();
+  const std::string prompt = quenlo::platform::Utf8ToGbk(dir_.string()) + ">";
+  auto* box = w.CommandEdit();
+  box->setPlainText(ToQ("echo 你好"));
+  box->moveCursor(QTextCursor::End);
+  QTest::keyClick(box, Qt::Key_Return);
+  // Enter is swallowed: the box keeps its text without a line break.
+  EXPECT_EQ(FromQ(box->toPlainText()), "echo 你好");
+  EXPECT_EQ(quenlo::FromQLines(w.OutputEdit()->toPlainText()), "你好\r\n\r\n" + prompt);
+}
+
+TEST_F(WindowTest, CommandAskedDuringAnotherWaitRunsAfterItAndItsReplyStays) {
+  StandInAdb("List of devices attached\\n\\n");
+  MainWindow& w = OpenWindow();
+  WaitForStartup();
+  const std::string prompt = quenlo::platform::Utf8ToGbk(dir_.string()) + ">";
+  auto* box = w.CommandEdit();
+  // While the first command runs, the user types a second one and presses Enter.
+  QTimer::singleShot(300, box, [&] {
+    box->setPlainText(QStringLiteral("echo second"));
+    QTest::keyClick(box, Qt::Key_Return);
+  });
+  box->setPlainText(QStringLiteral("sleep 1; echo first > first.txt"));
+  QTest::keyClick(box, Qt::Key_Return);
+  // Both ran, the first before the second, and the newer reply is shown.
+  EXPECT_TRUE(fs::exists(dir_ / "first.txt"));
+  EXPECT_EQ(quenlo::FromQLines(w.OutputEdit()->toPlainText()), "second\r\n\r\n" + prompt);
+  EXPECT_EQ(Shared().console.LastCommandLine(), "echo second\r\n");
 }
