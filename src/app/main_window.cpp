@@ -1,6 +1,8 @@
 #include "app/main_window.h"
 
 #include <QCloseEvent>
+#include <QCursor>
+#include <QMenu>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -20,6 +22,7 @@
 #include "platform/paths.h"
 #include "platform/qt_text.h"
 #include "ui/command_edit.h"
+#include "ui/menu_builder.h"
 
 namespace quenlo::app {
 namespace {
@@ -131,7 +134,14 @@ void MainWindow::BeforeShow() {
   // The list over the output area.
   reportList_.Create(this, 264, 0, 568, 272);
 
-  ApplyStartupConfiguration(*this);
+  // The configuration: config.xml in the run directory, else the built-in one.
+  const std::string configPath = Shared().runDirectory + platform::kPathSeparator + "config.xml";
+  std::string configBytes;
+  if (platform::FileExists(configPath))
+    configBytes = platform::ReadFileBytes(configPath).value_or(std::string());
+  else
+    configBytes = std::string(config::DefaultConfiguration());
+  ApplyConfiguration(*this, configBytes, true);
 
   // The remark editor stays out of sight until a remark is edited.
   remarkEdit_->move(-1000, -1000);
@@ -144,6 +154,43 @@ void MainWindow::BeforeShow() {
   closeLeftoversButton_->setProperty("tag", QStringLiteral("8"));
   connect(connectButton_, &QPushButton::clicked, this, &MainWindow::OnLongButtonClicked);
   connect(closeLeftoversButton_, &QPushButton::clicked, this, &MainWindow::OnLongButtonClicked);
+  connect(importXmlButton_, &QPushButton::clicked, this, &MainWindow::ImportConfiguration);
+}
+
+void MainWindow::ImportConfiguration() {
+  const std::string path =
+      dialogs_->ChooseFileToOpen("请选择去广告命令数据", Shared().runDirectory);
+  if (path.empty()) return;
+  // A file that cannot be read gives no bytes, which the reader reports.
+  const std::string bytes = platform::ReadFileBytes(path).value_or(std::string());
+  ApplyConfiguration(*this, bytes, false);
+}
+
+void MainWindow::RebuildMenus() {
+  for (QMenu* m : menus_) delete m;
+  menus_.clear();
+  delete listMenu_;
+  for (const auto& menu : Shared().menuSet) menus_.push_back(ui::BuildQMenu(menu, this));
+  listMenu_ = ui::BuildQMenu(Shared().listMenu, this);
+}
+
+void MainWindow::ShowMenu(int n, std::optional<QPoint> pos) {
+  if (n < 1 || n > static_cast<int>(menus_.size())) return;
+  ExecMenu(menus_[static_cast<std::size_t>(n - 1)], pos.value_or(QCursor::pos()));
+}
+
+void MainWindow::ShowListMenu() {
+  if (listMenu_) ExecMenu(listMenu_, QCursor::pos());
+}
+
+void MainWindow::ExecMenu(QMenu* menu, QPoint pos) {
+  QAction* chosen = menu->exec(pos);
+  if (chosen) OnMenuCommand(ui::MenuCommandId(chosen));
+}
+
+void MainWindow::OnMenuCommand(int commandId) {
+  const std::string command = config::ResolveMenuCommand(commandId);
+  if (!command.empty()) RunMenuCommand(*this, command);
 }
 
 bool MainWindow::event(QEvent* e) {
@@ -232,7 +279,7 @@ void MainWindow::OnLongButtonClicked() {
 
 void MainWindow::closeEvent(QCloseEvent* e) {
   closing_ = true;
-  SaveConfigurationOnClose(*this);
+  SaveConfiguration(*this);
   // The window closes even when the interpreter had already ended.
   Shared().console.Close();
   e->accept();

@@ -4,13 +4,17 @@
 #include <QMargins>
 #include <QRect>
 #include <QWidget>
+#include <QPoint>
 #include <functional>
+#include <optional>
+#include <vector>
 #include <memory>
 
 #include "ui/dialogs.h"
 #include "ui/report_list.h"
 
 class QComboBox;
+class QMenu;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -40,6 +44,17 @@ class MainWindow : public QWidget {
 
   // Moves and sizes the window by its outer (frame) rectangle.
   void SetOuterRect(int left, int top, int width, int height);
+
+  // The configured menus as Qt menus (rebuilt from the shared menu set).
+  void RebuildMenus();
+  const std::vector<QMenu*>& Menus() const { return menus_; }
+  QMenu* ListMenu() const { return listMenu_; }
+  // Opens menu N (1-based) at `pos` (the cursor when not given); a chosen
+  // item runs its command text. N outside the menu set shows nothing.
+  void ShowMenu(int n, std::optional<QPoint> pos = std::nullopt);
+  void ShowListMenu();
+  // Runs the command text of a chosen menu item; an empty text runs nothing.
+  void OnMenuCommand(int commandId);
 
   // Runs the text of the command box as it stands and shows the reply in the
   // output box (the listing commands also fill the report list).
@@ -76,6 +91,8 @@ class MainWindow : public QWidget {
   void AfterFirstPaint();
   void ProbeConnection();
   void OnLongButtonClicked();
+  void ImportConfiguration();
+  void ExecMenu(QMenu* menu, QPoint pos);
 
   QLineEdit* ipEdit_ = nullptr;
   QLabel* label1_ = nullptr;
@@ -94,6 +111,8 @@ class MainWindow : public QWidget {
   QLineEdit* remarkEdit_ = nullptr;
   QPlainTextEdit* outputEdit_ = nullptr;
   ui::ReportList reportList_;
+  std::vector<QMenu*> menus_;
+  QMenu* listMenu_ = nullptr;
 
   std::function<void(int)> buttonWorker_;
   std::shared_ptr<ui::Dialogs> dialogs_;

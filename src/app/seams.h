@@ -2,17 +2,23 @@
 // Start-up and closing steps that belong to other parts of the program. Each
 // is called at its place in the start-up order.
 #include <string>
+#include <string_view>
 
 namespace quenlo::app {
 
 class MainWindow;
 
-// Reads config.xml from the run directory (or the built-in default) and
-// applies it: IP address, window rectangle, chooser entries, notes, menus.
-void ApplyStartupConfiguration(MainWindow& window);
+// Reads a configuration from its bytes into the shared state and the
+// window: the chooser entries and package notes always; at start-up also the
+// IP address, the window rectangle and the menus. Bytes that do not parse
+// are reported and the built-in configuration is used instead.
+void ApplyConfiguration(MainWindow& window, std::string_view bytes, bool atStartup);
 
-// Writes the live configuration back to config.xml when the window closes.
-void SaveConfigurationOnClose(MainWindow& window);
+// Writes the live configuration to config.xml in the run directory.
+void SaveConfiguration(MainWindow& window);
+
+// Runs the command text of a chosen menu item.
+void RunMenuCommand(MainWindow& window, const std::string& command);
 
 // Loads the donation window (not modal, owned by the main window).
 void LoadDonationWindow(MainWindow& window);

@@ -3,7 +3,11 @@
 // each; they live as long as the process.
 #include <string>
 
+#include <vector>
+
+#include "config/configuration.h"
 #include "console/shell_console.h"
+#include "xml/xml_document.h"
 
 namespace quenlo::app {
 
@@ -14,6 +18,14 @@ struct SharedState {
   // file and a bundled adb are looked for there.
   std::string runDirectory;
   console::ShellConsole console;
+  // The last configuration read, and what was taken from it.
+  xml::XmlDocument configDocument;
+  std::vector<config::ViewCommand> viewCommands;
+  std::vector<config::PackageNote> packageNotes;
+  // The right-click menus of the report list (entry N for the N-th chooser
+  // entry) and the menu of the data-set list.
+  std::vector<config::PopupMenu> menuSet;
+  config::PopupMenu listMenu;
   MainWindow* mainWindow = nullptr;
 };
 

@@ -1,5 +1,6 @@
 #include "ui/dialogs.h"
 
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -43,6 +44,30 @@ std::optional<std::string> QtDialogs::Input(const std::string& prompt, const std
       QLineEdit::Normal, ToQ(initial), &ok);
   if (!ok) return std::nullopt;
   return FromQ(text);
+}
+
+std::string QtDialogs::ChooseFileToOpen(const std::string& title, const std::string& initialDir) {
+  QFileDialog dialog(owner_, ToQ(title), ToQ(initialDir));
+  dialog.setNameFilters({ToQ("xml文件(*.xml)"), ToQ("所有文件(*.*)")});
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setDefaultSuffix(QStringLiteral("xml"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return FromQ(dialog.selectedFiles().first());
+}
+
+void ScriptedDialogs::QueueFile(std::string gbkPath) {
+  std::lock_guard lock(mu_);
+  files_.push_back(std::move(gbkPath));
+}
+
+std::string ScriptedDialogs::ChooseFileToOpen(const std::string& title, const std::string& initialDir) {
+  std::lock_guard lock(mu_);
+  asked_.push_back({"file", {}, title, initialDir, Icon::None, Buttons::OkCancel});
+  if (files_.empty()) return {};
+  std::string path = files_.front();
+  files_.pop_front();
+  return path;
 }
 
 void ScriptedDialogs::QueueAnswer(Answer a) {

@@ -26,6 +26,10 @@ class Dialogs {
   // A one-line input box; nothing when the user cancels.
   virtual std::optional<std::string> Input(const std::string& prompt, const std::string& title,
                                            const std::string& initial) = 0;
+  // An open-file dialog starting in `initialDir` with the filter of xml
+  // files and all files. The chosen full path (GBK), or empty when the user
+  // cancels. A name typed for a file that does not exist is accepted.
+  virtual std::string ChooseFileToOpen(const std::string& title, const std::string& initialDir) = 0;
 };
 
 // The real dialogs, owned by `owner`. Must be called on the window's thread.
@@ -36,6 +40,7 @@ class QtDialogs : public Dialogs {
                  Buttons buttons) override;
   std::optional<std::string> Input(const std::string& prompt, const std::string& title,
                                    const std::string& initial) override;
+  std::string ChooseFileToOpen(const std::string& title, const std::string& initialDir) override;
 
  private:
   QWidget* owner_;
@@ -45,20 +50,23 @@ class QtDialogs : public Dialogs {
 class ScriptedDialogs : public Dialogs {
  public:
   struct Asked {
-    std::string kind;  // "message" or "input"
+    std::string kind;  // "message", "input" or "file"
     std::string text, title, initial;
     Icon icon = Icon::None;
     Buttons buttons = Buttons::Ok;
   };
   void QueueAnswer(Answer a);
   void QueueInput(std::optional<std::string> text);
+  void QueueFile(std::string gbkPath);
   Answer Message(const std::string& text, const std::string& title, Icon icon,
                  Buttons buttons) override;
   std::optional<std::string> Input(const std::string& prompt, const std::string& title,
                                    const std::string& initial) override;
+  std::string ChooseFileToOpen(const std::string& title, const std::string& initialDir) override;
   std::vector<Asked> Asks() const;
 
  private:
+  std::deque<std::string> files_;
   mutable std::mutex mu_;
   std::deque<Answer> answers_;
   std::deque<std::optional<std::string>> inputs_;

@@ -26,63 +26,8 @@
 #include "platform/qt_text.h"
 #include "platform/text.h"
 #include "ui/command_edit.h"
+#include "window_fixture.h"
 
-namespace fs = std::filesystem;
-using quenlo::FromQ;
-using quenlo::ToQ;
-using quenlo::app::MainWindow;
-using quenlo::app::Shared;
-
-namespace {
-
-class WindowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/quenlo-gui-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-    old_ = fs::current_path();
-    // The interpreter starts in the program's current directory and finds a
-    // program there before the one on PATH.
-    fs::current_path(dir_);
-    quenlo::app::InitializeProcess(std::string(QUENLO_BIN_DIR) + "/quenlo-cmd",
-                                   quenlo::platform::Utf8ToGbk(dir_.string()));
-  }
-  void TearDown() override {
-    if (window_) {
-      window_->close();
-      window_.reset();
-    }
-    Shared().console.Close();
-    fs::current_path(old_);
-    fs::remove_all(dir_);
-  }
-  // A stand-in adb that prints `devices` after `delay` seconds.
-  void StandInAdb(const std::string& devices, const std::string& delay = "0") {
-    fs::path p = dir_ / "adb";
-    std::ofstream(p) << "#!/bin/sh\nsleep " << delay << "\nprintf '" << devices << "'\n";
-    chmod(p.c_str(), 0755);
-  }
-  MainWindow& OpenWindow() {
-    window_ = std::make_unique<MainWindow>();
-    window_->SetButtonWorker([this](int code) { lastCode_ = code; ++clicks_; });
-    window_->Open();
-    return *window_;
-  }
-  void WaitForStartup() {
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window_->StartupFinished(); }, 20000));
-  }
-  template <class T>
-  T* Find(const char* name) {
-    return window_->findChild<T*>(ToQ(name));
-  }
-
-  fs::path dir_, old_;
-  std::unique_ptr<MainWindow> window_;
-  std::atomic<int> lastCode_{0};
-  std::atomic<int> clicks_{0};
-};
-
-}  // namespace
 
 TEST_F(WindowTest, EveryControlAtItsDesignedPlace) {
   window_ = std::make_unique<MainWindow>();
@@ -195,6 +140,8 @@ TEST_F(WindowTest, ProbeReadsAdbDevices) {
     EXPECT_EQ(w.IpEdit()->cursorPosition(), w.IpEdit()->text().size());
     window_->close();
     window_.reset();
+    // Closing saved the probed address; each case starts from the default.
+    fs::remove(dir_ / "config.xml");
   }
 }
 

@@ -1,0 +1,76 @@
+#pragma once
+// A main window in a temporary run directory that is also the current
+// directory, so the interpreter finds a stand-in adb there first.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QTest>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "app/main_window.h"
+#include "app/shared_state.h"
+#include "platform/qt_text.h"
+#include "platform/text.h"
+#include "ui/dialogs.h"
+
+namespace fs = std::filesystem;
+
+using quenlo::FromQ;
+using quenlo::ToQ;
+using quenlo::app::MainWindow;
+using quenlo::app::Shared;
+
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/quenlo-gui-XXXXXX";
+    dir_ = mkdtemp(tmpl);
+    old_ = fs::current_path();
+    // The interpreter starts in the program's current directory and finds a
+    // program there before the one on PATH.
+    fs::current_path(dir_);
+    quenlo::app::InitializeProcess(std::string(QUENLO_BIN_DIR) + "/quenlo-cmd",
+                                   quenlo::platform::Utf8ToGbk(dir_.string()));
+  }
+  void TearDown() override {
+    if (window_) {
+      window_->close();
+      window_.reset();
+    }
+    Shared().console.Close();
+    fs::current_path(old_);
+    fs::remove_all(dir_);
+  }
+  // A stand-in adb that prints `devices` after `delay` seconds.
+  void StandInAdb(const std::string& devices, const std::string& delay = "0") {
+    fs::path p = dir_ / "adb";
+    std::ofstream(p) << "#!/bin/sh\nsleep " << delay << "\nprintf '" << devices << "'\n";
+    chmod(p.c_str(), 0755);
+  }
+  MainWindow& OpenWindow() {
+    window_ = std::make_unique<MainWindow>();
+    dialogs_ = std::make_shared<quenlo::ui::ScriptedDialogs>();
+    window_->SetDialogs(dialogs_);
+    window_->SetButtonWorker([this](int code) { lastCode_ = code; ++clicks_; });
+    window_->Open();
+    return *window_;
+  }
+  void WaitForStartup() {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window_->StartupFinished(); }, 20000));
+  }
+  template <class T>
+  T* Find(const char* name) {
+    return window_->findChild<T*>(ToQ(name));
+  }
+
+  fs::path dir_, old_;
+  std::unique_ptr<MainWindow> window_;
+  std::shared_ptr<quenlo::ui::ScriptedDialogs> dialogs_;
+  std::atomic<int> lastCode_{0};
+  std::atomic<int> clicks_{0};
+};
+
