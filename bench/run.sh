@@ -10,3 +10,5 @@ trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 build/bin/bench_console --benchmark_report_aggregates_only=true
 build/bin/bench_startup --benchmark_report_aggregates_only=true
+build/bin/bench_config --benchmark_report_aggregates_only=true
+build/bin/bench_xml --benchmark_report_aggregates_only=true

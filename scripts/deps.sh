@@ -7,6 +7,7 @@ packages=(
   libpcre2-dev libpng-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   adb xvfb fonts-wqy-microhei
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do
