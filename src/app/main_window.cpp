@@ -17,6 +17,7 @@
 
 #include "app/seams.h"
 #include "app/shared_state.h"
+#include "app/window_access.h"
 #include "device/button_worker.h"
 #include "pattern/pattern_matcher.h"
 #include "platform/paths.h"
@@ -54,7 +55,6 @@ QComboBox* PlaceCombo(QWidget* parent, const char* name, int left, int top, int 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
   setWindowTitle(ToQ(kCaption));
   CreateControls();
-  buttonWorker_ = device::ButtonWorker;
   dialogs_ = std::make_shared<ui::QtDialogs>(this);
   Shared().mainWindow = this;
 }
@@ -271,10 +271,16 @@ void MainWindow::OnLongButtonClicked() {
   QObject* button = sender();
   if (!button) return;
   int code = button->property("tag").toString().toInt();
-  auto worker = buttonWorker_;
-  std::thread([worker, code] {
-    if (worker) worker(code);
-  }).detach();
+  std::function<void(int)> worker = buttonWorker_;
+  if (!worker) {
+    worker = [window = QPointer<MainWindow>(this), control = processControl_,
+              runDir = Shared().runDirectory](int actionCode) {
+      QtWindowAccess access(window.data());
+      device::ButtonWorker(actionCode, access, Shared().console, runDir, control);
+    };
+  }
+  // The worker runs on its own and is not waited for.
+  std::thread([worker, code] { worker(code); }).detach();
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {

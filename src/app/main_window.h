@@ -10,6 +10,7 @@
 #include <vector>
 #include <memory>
 
+#include "device/leftover_cleanup.h"
 #include "ui/dialogs.h"
 #include "ui/report_list.h"
 
@@ -62,6 +63,9 @@ class MainWindow : public QWidget {
 
   // The work started by the two long-running buttons (replaceable in tests).
   void SetButtonWorker(std::function<void(int)> worker) { buttonWorker_ = std::move(worker); }
+  // How the leftover cleanup lists and ends processes (tests give it a list
+  // they control).
+  void SetProcessControl(device::ProcessControl control) { processControl_ = std::move(control); }
   void SetDialogs(std::shared_ptr<ui::Dialogs> dialogs) { dialogs_ = std::move(dialogs); }
   ui::Dialogs& Dialogs() { return *dialogs_; }
 
@@ -115,6 +119,7 @@ class MainWindow : public QWidget {
   QMenu* listMenu_ = nullptr;
 
   std::function<void(int)> buttonWorker_;
+  device::ProcessControl processControl_;
   std::shared_ptr<ui::Dialogs> dialogs_;
   bool opened_ = false;
   bool afterPaintScheduled_ = false;

@@ -8,9 +8,10 @@
 
 namespace quenlo::ui {
 
-Answer QtDialogs::Message(const std::string& text, const std::string& title, Icon icon,
-                          Buttons buttons) {
-  QMessageBox box(owner_);
+namespace {
+
+void SetUp(QMessageBox& box, const std::string& text, const std::string& title, Icon icon,
+           Buttons buttons) {
   box.setWindowTitle(ToQ(title.empty() ? std::string(kDefaultCaption) : title));
   box.setText(ToQ(text));
   switch (icon) {
@@ -28,12 +29,44 @@ Answer QtDialogs::Message(const std::string& text, const std::string& title, Ico
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
   }
-  switch (box.exec()) {
+}
+
+Answer ToAnswer(int result, Buttons buttons) {
+  switch (result) {
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;
     case QMessageBox::Cancel: return Answer::Cancel;
-    default: return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+    case QMessageBox::Ok: return Answer::Ok;
+    default:
+      // Closed without a button: the answer of escape.
+      return buttons == Buttons::Ok ? Answer::Ok : buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
   }
+}
+
+}  // namespace
+
+Answer QtDialogs::Message(const std::string& text, const std::string& title, Icon icon,
+                          Buttons buttons) {
+  QMessageBox box(owner_);
+  SetUp(box, text, title, icon, buttons);
+  return ToAnswer(box.exec(), buttons);
+}
+
+void QtDialogs::MessageAsync(const std::string& text, const std::string& title, Icon icon,
+                             Buttons buttons, std::function<void(Answer)> done) {
+  auto* box = new QMessageBox(owner_);
+  SetUp(*box, text, title, icon, buttons);
+  box->setWindowModality(Qt::NonModal);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  auto answered = std::make_shared<bool>(false);
+  QObject::connect(box, &QDialog::finished, box, [done, buttons, answered](int result) {
+    *answered = true;
+    done(ToAnswer(result, buttons));
+  });
+  QObject::connect(box, &QObject::destroyed, [done, answered] {
+    if (!*answered) done(Answer::Ok);
+  });
+  box->show();
 }
 
 std::optional<std::string> QtDialogs::Input(const std::string& prompt, const std::string& title,

@@ -2,6 +2,7 @@
 // Every message box and input box of the program goes through Dialogs, so
 // tests can answer them from a script and see what was asked.
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -30,6 +31,14 @@ class Dialogs {
   // files and all files. The chosen full path (GBK), or empty when the user
   // cancels. A name typed for a file that does not exist is accepted.
   virtual std::string ChooseFileToOpen(const std::string& title, const std::string& initialDir) = 0;
+
+  // A message box that leaves the rest of the window usable; `done` is
+  // called once with the answer when it is dismissed (also when its owner
+  // goes away first). The base shows it like Message.
+  virtual void MessageAsync(const std::string& text, const std::string& title, Icon icon,
+                            Buttons buttons, std::function<void(Answer)> done) {
+    done(Message(text, title, icon, buttons));
+  }
 };
 
 // The real dialogs, owned by `owner`. Must be called on the window's thread.
@@ -41,6 +50,8 @@ class QtDialogs : public Dialogs {
   std::optional<std::string> Input(const std::string& prompt, const std::string& title,
                                    const std::string& initial) override;
   std::string ChooseFileToOpen(const std::string& title, const std::string& initialDir) override;
+  void MessageAsync(const std::string& text, const std::string& title, Icon icon, Buttons buttons,
+                    std::function<void(Answer)> done) override;
 
  private:
   QWidget* owner_;

@@ -45,17 +45,32 @@ class WindowTest : public ::testing::Test {
     fs::current_path(old_);
     fs::remove_all(dir_);
   }
+  // A stand-in adb made of a shell script body.
+  void StandInAdbScript(const std::string& body) {
+    fs::path p = dir_ / "adb";
+    std::ofstream(p) << "#!/bin/sh\n" << body;
+    chmod(p.c_str(), 0755);
+  }
   // A stand-in adb that prints `devices` after `delay` seconds.
   void StandInAdb(const std::string& devices, const std::string& delay = "0") {
     fs::path p = dir_ / "adb";
     std::ofstream(p) << "#!/bin/sh\nsleep " << delay << "\nprintf '" << devices << "'\n";
     chmod(p.c_str(), 0755);
   }
-  MainWindow& OpenWindow() {
+  // With `realWorker` the buttons run the real connect and cleanup work; the
+  // cleanup then sees only the process list the test gives it.
+  MainWindow& OpenWindow(bool realWorker = false) {
     window_ = std::make_unique<MainWindow>();
     dialogs_ = std::make_shared<quenlo::ui::ScriptedDialogs>();
     window_->SetDialogs(dialogs_);
-    window_->SetButtonWorker([this](int code) { lastCode_ = code; ++clicks_; });
+    quenlo::device::ProcessControl control;
+    control.list = [this] { return processes_; };
+    control.end = [this](int pid) {
+      ended_.push_back(pid);
+      return true;
+    };
+    window_->SetProcessControl(control);
+    if (!realWorker) window_->SetButtonWorker([this](int code) { lastCode_ = code; ++clicks_; });
     window_->Open();
     return *window_;
   }
@@ -72,5 +87,7 @@ class WindowTest : public ::testing::Test {
   std::shared_ptr<quenlo::ui::ScriptedDialogs> dialogs_;
   std::atomic<int> lastCode_{0};
   std::atomic<int> clicks_{0};
+  std::vector<quenlo::platform::ProcessEntry> processes_;
+  std::vector<int> ended_;
 };
 
