@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QCloseEvent>
+#include <QResizeEvent>
 #include <QCursor>
 #include <QMenu>
 #include <QComboBox>
@@ -19,6 +20,7 @@
 #include "app/shared_state.h"
 #include "app/window_access.h"
 #include "device/button_worker.h"
+#include "device/listing.h"
 #include "pattern/pattern_matcher.h"
 #include "platform/paths.h"
 #include "platform/qt_text.h"
@@ -131,8 +133,17 @@ void MainWindow::Open() {
 }
 
 void MainWindow::BeforeShow() {
-  // The list over the output area.
+  // The list over the output area, painted from the listing table and the
+  // package notes.
   reportList_.Create(this, 264, 0, 568, 272);
+  reportList_.SetRowSource([this](int row, std::vector<std::string>& texts, std::int32_t& colour) {
+    return RowTexts(row, texts, colour);
+  });
+  auto* view = static_cast<ui::ReportView*>(reportList_.Handle());
+  connect(view, &ui::ReportView::rightClicked, this, &MainWindow::OnListRightClick);
+  connect(view, &ui::ReportView::clicked, this, [this](int, int) { HideRemarkEditor(*this); });
+  connect(view, &ui::ReportView::doubleClicked, this, &MainWindow::OnListDoubleClick);
+  connect(view, &ui::ReportView::keyPressed, this, [this](int key) { SearchKey(*this, key); });
 
   // The configuration: config.xml in the run directory, else the built-in one.
   const std::string configPath = Shared().runDirectory + platform::kPathSeparator + "config.xml";
@@ -155,6 +166,8 @@ void MainWindow::BeforeShow() {
   connect(connectButton_, &QPushButton::clicked, this, &MainWindow::OnLongButtonClicked);
   connect(closeLeftoversButton_, &QPushButton::clicked, this, &MainWindow::OnLongButtonClicked);
   connect(importXmlButton_, &QPushButton::clicked, this, &MainWindow::ImportConfiguration);
+  // Only a choice of the user runs an entry, not a selection by the program.
+  connect(commandChooser_, &QComboBox::activated, this, &MainWindow::OnChooserActivated);
 }
 
 void MainWindow::ImportConfiguration() {
@@ -228,7 +241,9 @@ void MainWindow::AfterFirstPaint() {
 
   outputEdit_->clear();
 
-  InstallMainWindowBehaviour(*this);
+  // From here on the window lays itself out on every resize.
+  layoutInstalled_ = true;
+  Layout();
   InstallLabelBehaviour(*this);
 
   const std::string dataSetPath =
@@ -263,8 +278,80 @@ void MainWindow::RunConsoleCommand() {
   // must not cover it.
   if (closing_ || ticket < newestShown_) return;
   newestShown_ = ticket;
-  ParseListingReply(*this, command, reply);
+  ShowListing(command, reply);
   outputEdit_->setPlainText(ToQLines(reply));
+}
+
+void MainWindow::ShowListing(const std::string& command, const std::string& reply) {
+  const int kind = device::ListingKindOf(command);
+  if (kind == device::kNoListing) return;
+  device::ListingTable& table = Shared().listing;
+  table = kind == device::kPackageListing ? device::ParsePackageListing(reply, reportList_.Width())
+                                          : device::ParseProcessListing(reply);
+  while (reportList_.ColumnCount() >= 1) reportList_.DeleteColumn(0);
+  for (const auto& column : table.columns) reportList_.InsertColumn(column.title, column.width);
+  Layout();
+  reportList_.SetItemCount(table.RowCount());
+  reportList_.Redraw();
+}
+
+bool MainWindow::RowTexts(int row, std::vector<std::string>& texts, std::int32_t& colour) const {
+  const SharedState& s = Shared();
+  const int t = row + 1;
+  if (t > s.listing.RowCount()) return false;
+  const int note = device::FindPackageNote(s.packageNotes, device::RowPackage(s.listing, t));
+  colour = note >= 1 ? s.packageNotes[static_cast<std::size_t>(note - 1)].rgb : 0;
+  std::string remark = note >= 1 ? s.packageNotes[static_cast<std::size_t>(note - 1)].Tips : std::string();
+  if (remark.empty()) remark = "暂无说明";
+  const int columns = reportList_.ColumnCount();
+  for (int k = 0; k < columns; ++k)
+    texts.push_back(k == columns - 1 ? remark : s.listing.Cell(t, k + 1));
+  return true;
+}
+
+void MainWindow::Layout() {
+  if (!layoutInstalled_) return;
+  const int w = width() - 264;
+  const int h = height();
+  const int outputHeight = outputEdit_->height();
+  reportList_.SetPosition(264, 0, w, h - outputHeight);
+  outputEdit_->setGeometry(264, h - outputHeight, w, outputHeight);
+  const int mode = Shared().listing.viewMode;
+  if (mode == device::kProcessListing) {
+    const int n = reportList_.ColumnCount() - 1;
+    const int shared = (w - 536) / 2;
+    reportList_.SetColumnWidth(n - 1, shared);
+    reportList_.SetColumnWidth(n, shared);
+  } else if (mode == device::kPackageListing) {
+    reportList_.SetColumnWidth(2, w - 380);
+  }
+  group2_->resize(group2_->width(), h - group2_->y() - 5);
+  dataSetList_->resize(dataSetList_->width(), group2_->height() - dataSetList_->y() - 10);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  Layout();
+}
+
+void MainWindow::OnListRightClick(int row, int column) {
+  if (row < 0) return;
+  Shared().currentCell = {row + 1, column + 1};
+  ShowMenu(commandChooser_->currentIndex() + 1);
+}
+
+void MainWindow::OnListDoubleClick(int row, int column) {
+  if (row < 0) return;
+  const int mode = Shared().listing.viewMode;
+  const int remarkColumn = mode == device::kProcessListing ? 9 : mode == device::kPackageListing ? 3 : -1;
+  if (column + 1 == remarkColumn) OpenRemarkEditor(*this, row + 1, column + 1);
+}
+
+void MainWindow::OnChooserActivated(int index) {
+  const auto& commands = Shared().viewCommands;
+  if (index < 0 || index >= static_cast<int>(commands.size())) return;
+  commandEdit_->setPlainText(ToQLines(commands[static_cast<std::size_t>(index)].command));
+  RunConsoleCommand();
 }
 
 void MainWindow::OnLongButtonClicked() {

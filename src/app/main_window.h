@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QWidget>
 #include <QPoint>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -61,6 +62,9 @@ class MainWindow : public QWidget {
   // output box (the listing commands also fill the report list).
   void RunConsoleCommand();
 
+  // Lays the controls out for the window's current size.
+  void Layout();
+
   // The work started by the two long-running buttons (replaceable in tests).
   void SetButtonWorker(std::function<void(int)> worker) { buttonWorker_ = std::move(worker); }
   // How the leftover cleanup lists and ends processes (tests give it a list
@@ -87,6 +91,7 @@ class MainWindow : public QWidget {
  protected:
   bool event(QEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
 
  private:
   void CreateControls();
@@ -96,6 +101,11 @@ class MainWindow : public QWidget {
   void ProbeConnection();
   void OnLongButtonClicked();
   void ImportConfiguration();
+  void ShowListing(const std::string& command, const std::string& reply);
+  bool RowTexts(int row, std::vector<std::string>& texts, std::int32_t& colour) const;
+  void OnListRightClick(int row, int column);
+  void OnListDoubleClick(int row, int column);
+  void OnChooserActivated(int index);
   void ExecMenu(QMenu* menu, QPoint pos);
 
   QLineEdit* ipEdit_ = nullptr;
@@ -125,6 +135,7 @@ class MainWindow : public QWidget {
   bool afterPaintScheduled_ = false;
   bool startupFinished_ = false;
   bool closing_ = false;
+  bool layoutInstalled_ = false;
   long long commandsAsked_ = 0;  // commands run from the command box
   long long newestShown_ = 0;    // the newest of them whose reply is shown
   QRect wantedOuter_;  // outer rectangle still to be reached

@@ -17,22 +17,24 @@ void ApplyConfiguration(MainWindow& window, std::string_view bytes, bool atStart
 // Writes the live configuration to config.xml in the run directory.
 void SaveConfiguration(MainWindow& window);
 
-// Runs the command text of a chosen menu item.
+// Runs the command text of a chosen menu item: a built-in or a template
+// filled from the right-clicked row.
 void RunMenuCommand(MainWindow& window, const std::string& command);
+
+// The data-set panel: importing a data set file and running its list.
+void ImportDataSet(MainWindow& window);
+void StartBatchRun(MainWindow& window);
+
+// The in-place remark editor and the package search of the report list.
+void OpenRemarkEditor(MainWindow& window, int row, int column);
+void HideRemarkEditor(MainWindow& window);
+void SearchKey(MainWindow& window, int key);
 
 // Loads the donation window (not modal, owned by the main window).
 void LoadDonationWindow(MainWindow& window);
 
-// Lays the window out for its current size and takes over its resizing,
-// painting of listing rows and right-clicks.
-void InstallMainWindowBehaviour(MainWindow& window);
-
 // Gives the three labels at the top left their hover behaviour.
 void InstallLabelBehaviour(MainWindow& window);
-
-// Called with each command run from the command box and its reply, after
-// the reply is shown: the listing commands fill the report list from it.
-void ParseListingReply(MainWindow& window, const std::string& command, const std::string& reply);
 
 // Hands the bytes of the data set file found at start-up to the data-set
 // panel.

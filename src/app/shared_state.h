@@ -7,6 +7,7 @@
 
 #include "config/configuration.h"
 #include "console/shell_console.h"
+#include "device/listing.h"
 #include "xml/xml_document.h"
 
 namespace quenlo::app {
@@ -26,6 +27,13 @@ struct SharedState {
   // entry) and the menu of the data-set list.
   std::vector<config::PopupMenu> menuSet;
   config::PopupMenu listMenu;
+  // The table behind the report list and which listing it holds.
+  device::ListingTable listing;
+  // The report-list cell last right-clicked or double-clicked (from 1).
+  struct {
+    int row = 0;
+    int column = 0;
+  } currentCell;
   MainWindow* mainWindow = nullptr;
 };
 

@@ -6,15 +6,17 @@
 
 namespace quenlo::app {
 
-void RunMenuCommand(MainWindow&, const std::string&) {}
+void ImportDataSet(MainWindow&) {}
+
+void StartBatchRun(MainWindow&) {}
+
+void OpenRemarkEditor(MainWindow&, int, int) {}
+
+void SearchKey(MainWindow&, int) {}
 
 void LoadDonationWindow(MainWindow&) {}
 
-void InstallMainWindowBehaviour(MainWindow&) {}
-
 void InstallLabelBehaviour(MainWindow&) {}
-
-void ParseListingReply(MainWindow&, const std::string&, const std::string&) {}
 
 void LoadStartupDataSet(MainWindow&, const std::string&) {}
 
