@@ -65,6 +65,10 @@ class MainWindow : public QWidget {
   // Lays the controls out for the window's current size.
   void Layout();
 
+  // For a listing command, fills the listing table and the report list from
+  // its reply; other commands change nothing.
+  void ShowListing(const std::string& command, const std::string& reply);
+
   // The work started by the two long-running buttons (replaceable in tests).
   void SetButtonWorker(std::function<void(int)> worker) { buttonWorker_ = std::move(worker); }
   // How the leftover cleanup lists and ends processes (tests give it a list
@@ -101,7 +105,6 @@ class MainWindow : public QWidget {
   void ProbeConnection();
   void OnLongButtonClicked();
   void ImportConfiguration();
-  void ShowListing(const std::string& command, const std::string& reply);
   bool RowTexts(int row, std::vector<std::string>& texts, std::int32_t& colour) const;
   void OnListRightClick(int row, int column);
   void OnListDoubleClick(int row, int column);
