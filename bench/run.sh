@@ -12,4 +12,5 @@ build/bin/bench_console --benchmark_report_aggregates_only=true
 build/bin/bench_startup --benchmark_report_aggregates_only=true
 build/bin/bench_config --benchmark_report_aggregates_only=true
 build/bin/bench_xml --benchmark_report_aggregates_only=true
+build/bin/bench_tvsim --benchmark_report_aggregates_only=true
 build/bin/bench_listing --benchmark_report_aggregates_only=true

@@ -210,7 +210,18 @@ void ShellConsole::OnOutput(std::unique_lock<std::mutex>& lock, const std::share
 void ShellConsole::EndSession(std::unique_lock<std::mutex>&, const std::shared_ptr<Session>& s) {
   if (s->ended) return;
   s->ended = true;
-  if (s == session_ && active_ && !active_->done) active_->done = true;
+  if (s == session_ && active_ && !active_->done) {
+    if (!closed_ && !active_->line.empty() && active_->collected.empty() && active_->starts == 0) {
+      // The interpreter ended before it even echoed the line, so the command
+      // never ran (it was ended just before the line was written): the line
+      // goes first in the queue again and runs in a new interpreter.
+      active_->written = false;
+      queue_.push_front(active_);
+      active_.reset();
+    } else {
+      active_->done = true;
+    }
+  }
   if (s->wakeWrite >= 0) {
     char c = 1;
     [[maybe_unused]] auto n = write(s->wakeWrite, &c, 1);

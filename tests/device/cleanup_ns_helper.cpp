@@ -108,6 +108,9 @@ int main(int argc, char** argv) {
   Check(counts.interpreters == 2, "two interpreters ended");
   Check(counts.adbs == 1, "one adb ended");
   Check(Gone(second.pid), "second interpreter gone");
+  // Ending a process takes effect a moment later.
+  for (int i = 0; i < 200 && console.IsRunning(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   Check(!console.IsRunning(), "console's interpreter gone");
   for (int i = 0; i < 200 && CountNamed("adb") > 0; ++i) {
     ReapOrphans();

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "console/shell_console.h"
@@ -262,4 +263,25 @@ TEST(PumpingWait, WaitsAtLeastTheTimeAsked) {
   auto t0 = Clock::now();
   EXPECT_TRUE(PumpingWait(100));
   EXPECT_GE(SecondsSince(t0), 0.1);
+}
+
+TEST_F(ConsoleTest, LineLostWithAnInterpreterThatEndedRunsInTheNextOne) {
+  // The first interpreter ends as soon as a line arrives, before echoing it
+  // (as one ended from outside just before the line was written). The line
+  // then runs in a new interpreter, and only once.
+  console_.SetInterpreter(Script("dies-once.sh", R"(
+printf 'Banner\r\n\r\n/x>'
+IFS= read -r line
+if [ ! -e died ]; then : > died; exit 1; fi
+printf '%s\n' "$line"
+printf 'ran\r\n' >> runs.txt
+printf 'ran\r\n\r\n/x>'
+while IFS= read -r line; do printf '%s\n' "$line"; printf '\r\n/x>'; done
+)"));
+  ASSERT_EQ(console_.Start(), 0);
+  console_.ReadUntilPrompt();
+  EXPECT_EQ(console_.Exchange("anything"), "ran\r\n\r\n/x>");
+  std::ifstream runs(dir_ / "runs.txt");
+  std::string all((std::istreambuf_iterator<char>(runs)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(all, "ran\r\n");
 }
