@@ -13,6 +13,7 @@ scripts/build.sh
 
 pids=()
 cleanup() {
+  set +e
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null && wait "$p" 2>/dev/null; done
   if [ "$mode" = demo ]; then adb kill-server >/dev/null 2>&1 || true; fi
   true
