@@ -49,9 +49,13 @@ void RunStartup(benchmark::State& state, const char* delay) {
     auto* window = new quenlo::app::MainWindow;
     window->installEventFilter(&probe);
     window->Open();
-    QTest::qWaitFor([&] { return probe.ms >= 0; }, 10000);
+    if (!QTest::qWaitFor([&] { return probe.ms >= 0; }, 10000) ||
+        !QTest::qWaitFor([&] { return window->StartupFinished(); }, 10000)) {
+      state.SkipWithError("the window did not paint or start up");
+      delete window;
+      break;
+    }
     state.SetIterationTime(probe.ms / 1000.0);
-    QTest::qWaitFor([&] { return window->StartupFinished(); }, 10000);
     window->close();
     delete window;
   }

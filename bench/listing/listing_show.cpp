@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -88,9 +89,12 @@ int main(int argc, char** argv) {
     auto window = std::make_unique<MainWindow>();
     g_window = window.get();
     window->Open();
-    QTest::qWaitFor([&] { return window->StartupFinished(); }, 10000);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
+    if (QTest::qWaitFor([&] { return window->StartupFinished(); }, 10000)) {
+      benchmark::Initialize(&argc, argv);
+      benchmark::RunSpecifiedBenchmarks();
+    } else {
+      std::fprintf(stderr, "the window did not start up\n");
+    }
     window->close();
   }
   quenlo::app::Shared().console.Close();
