@@ -35,19 +35,6 @@ std::vector<Line> SplitLines(std::string_view text) {
   }
 }
 
-std::vector<std::string_view> SplitAtBlanks(std::string_view line) {
-  std::vector<std::string_view> fields;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t pos = line.find(' ', start);
-    if (pos == std::string_view::npos) {
-      fields.push_back(line.substr(start));
-      return fields;
-    }
-    fields.push_back(line.substr(start, pos - start));
-    start = pos + 1;
-  }
-}
 
 std::string WithoutLineBreakChars(std::string_view text) {
   std::string out;
@@ -73,6 +60,20 @@ std::string ReduceBlanks(std::string_view text) {
 std::string RowNumber(const ListingTable& table) { return std::to_string(table.rows.size() + 1); }
 
 }  // namespace
+
+std::vector<std::string_view> SplitAt(std::string_view text, char separator) {
+  std::vector<std::string_view> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t pos = text.find(separator, start);
+    if (pos == std::string_view::npos) {
+      parts.push_back(text.substr(start));
+      return parts;
+    }
+    parts.push_back(text.substr(start, pos - start));
+    start = pos + 1;
+  }
+}
 
 const std::string& ListingTable::Cell(int row, int column) const {
   static const std::string kEmpty;
@@ -121,7 +122,7 @@ ListingTable ParseProcessListing(std::string_view reply) {
   std::string subject;
   for (std::size_t i = 1; i < lines.size(); ++i) {  // line 0 is the header
     const Line& line = lines[i];
-    const std::vector<std::string_view> fields = SplitAtBlanks(line.text);
+    const std::vector<std::string_view> fields = SplitAt(line.text, ' ');
     if (fields.size() < 7) continue;
 
     // The pattern wants whitespace after the name; the line break that ended

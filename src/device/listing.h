@@ -27,6 +27,10 @@ struct ListingTable {
   int RowCount() const { return static_cast<int>(rows.size()); }
 };
 
+// The pieces of `text` between the separators (one more than there are
+// separators; empty pieces included).
+std::vector<std::string_view> SplitAt(std::string_view text, char separator);
+
 // The text after the last occurrence of `separator`; empty when it does not occur.
 std::string TextAfterLast(std::string_view text, std::string_view separator);
 

@@ -67,19 +67,6 @@ bool IsSafeChar(char c) {
   }
 }
 
-std::vector<std::string_view> SplitAtCommas(std::string_view text) {
-  std::vector<std::string_view> parts;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t pos = text.find(',', start);
-    if (pos == std::string_view::npos) {
-      parts.push_back(text.substr(start));
-      return parts;
-    }
-    parts.push_back(text.substr(start, pos - start));
-    start = pos + 1;
-  }
-}
 
 constexpr const char* kSensitiveTail = "\r\n\r\n该包名设置为敏感操作,请确认您知道自己在操作什么,否则请点击取消";
 
@@ -165,7 +152,7 @@ TemplatePlan PlanTemplate(std::string_view command, const ListingTable& table, i
 
 std::optional<std::int32_t> ParseColour(std::string_view text) {
   if (text.find(',') == std::string_view::npos) return config::IntegerValue(text);
-  const std::vector<std::string_view> parts = SplitAtCommas(text);
+  const std::vector<std::string_view> parts = SplitAt(text, ',');
   if (parts.size() < 3) return std::nullopt;
   const std::int32_t r = config::IntegerValue(parts[0]) & 0xFF;
   const std::int32_t g = config::IntegerValue(parts[1]) & 0xFF;
