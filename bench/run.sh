@@ -4,10 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 scripts/build.sh
-export XDG_RUNTIME_DIR="$(mktemp -d)"
-chmod 700 "$XDG_RUNTIME_DIR"
-trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
-export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+. scripts/test-env.sh
 build/bin/bench_console --benchmark_report_aggregates_only=true
 build/bin/bench_startup --benchmark_report_aggregates_only=true
 build/bin/bench_config --benchmark_report_aggregates_only=true

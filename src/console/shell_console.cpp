@@ -69,8 +69,10 @@ std::unique_ptr<Waiter> MakeWaiter() {
       if (auto w = g_factory()) return w;
     }
   }
-  return std::make_unique<BlockingWaiter>();
+  return MakeBlockingWaiter();
 }
+
+std::unique_ptr<Waiter> MakeBlockingWaiter() { return std::make_unique<BlockingWaiter>(); }
 
 bool PumpingWait(int ms) {
   auto deadline = Clock::now() + std::chrono::milliseconds(ms);

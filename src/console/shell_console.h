@@ -43,6 +43,8 @@ using WaiterFactory = std::function<std::unique_ptr<Waiter>()>;
 // its own thread.
 void SetWaiterFactory(WaiterFactory factory);
 std::unique_ptr<Waiter> MakeWaiter();
+// The plain waiter that only blocks, whatever factory is installed.
+std::unique_ptr<Waiter> MakeBlockingWaiter();
 
 // Waits `ms` milliseconds while processing the calling thread's events (when
 // its waiter does). Always returns true.

@@ -18,6 +18,7 @@
 
 #include "console/shell_console.h"
 #include "device/leftover_cleanup.h"
+#include "free_port.h"
 #include "platform/process.h"
 
 namespace fs = std::filesystem;
@@ -48,21 +49,6 @@ bool Gone(int pid) {
   return false;
 }
 
-// A TCP port nobody listens on, for the adb server.
-int FreePort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  int port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-    port = ntohs(addr.sin_port);
-  close(fd);
-  return port;
-}
-
 int CountNamed(const char* name) {
   int n = 0;
   for (const auto& p : platform::ListProcesses()) n += p.name == name;
@@ -91,7 +77,7 @@ int main(int argc, char** argv) {
   Check(platform::SpawnWithPipes(bin + "/quenlo-cmd", {}, second) == 0, "second interpreter starts");
 
   // An adb server on a port of its own.
-  const std::string port = std::to_string(FreePort());
+  const std::string port = std::to_string(quenlo::test::FreePort());
   const std::string startServer = "ANDROID_ADB_SERVER_PORT=" + port + " adb start-server >/dev/null 2>&1";
   Check(std::system(startServer.c_str()) == 0, "adb server starts");
   ReapOrphans();

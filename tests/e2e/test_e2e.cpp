@@ -16,6 +16,7 @@
 #include "platform/qt_text.h"
 #include "platform/text.h"
 #include "tv_harness.h"
+#include "tv_window_fixture.h"
 #include "tv_shell.h"
 #include "ui/command_edit.h"
 
@@ -54,7 +55,7 @@ std::vector<std::string> Words(const std::string& line) {
   return words;
 }
 
-class EndToEnd : public ::testing::TestWithParam<int> {
+class EndToEnd : public quenlo::e2e::TvWindowFixture<::testing::TestWithParam<int>> {
  protected:
   void SetUp() override {
     harness_ = std::make_unique<TvHarness>(GetParam());
@@ -72,22 +73,6 @@ class EndToEnd : public ::testing::TestWithParam<int> {
     window_->Open();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window_->StartupFinished(); }, 30000));
   }
-
-  void TearDown() override {
-    if (window_) {
-      window_->close();
-      window_.reset();
-    }
-    Shared().console.Close();
-    if (!old_.empty()) fs::current_path(old_);
-    if (HasFailure() && harness_) std::cerr << harness_->Logs();
-    // Ends the adb server ("adb kill-server") and the simulator.
-    if (harness_) harness_->Stop();
-  }
-
-  std::unique_ptr<TvHarness> harness_;
-  std::unique_ptr<MainWindow> window_;
-  fs::path old_;
 };
 
 }  // namespace

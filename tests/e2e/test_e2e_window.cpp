@@ -28,6 +28,7 @@
 #include "platform/qt_text.h"
 #include "platform/text.h"
 #include "tv_harness.h"
+#include "tv_window_fixture.h"
 #include "ui/command_edit.h"
 #include "ui/dialogs.h"
 #include "ui/report_list.h"
@@ -55,7 +56,7 @@ int ParentOf(int pid) {
   return ppid;
 }
 
-class WindowJourney : public ::testing::Test {
+class WindowJourney : public quenlo::e2e::TvWindowFixture<::testing::Test> {
  protected:
   // `connected`: adb is connected to the simulator before the window opens.
   void Open(bool connected, bool runDirCurrent = true) {
@@ -89,17 +90,6 @@ class WindowJourney : public ::testing::Test {
     window_->SetProcessControl(control);
     window_->Open();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window_->StartupFinished(); }, 30000));
-  }
-
-  void TearDown() override {
-    if (window_) {
-      window_->close();
-      window_.reset();
-    }
-    Shared().console.Close();
-    if (!old_.empty()) fs::current_path(old_);
-    if (HasFailure() && harness_) std::cerr << harness_->Logs();
-    if (harness_) harness_->Stop();
   }
 
   std::string Output() { return quenlo::FromQLines(window_->OutputEdit()->toPlainText()); }
@@ -143,11 +133,8 @@ class WindowJourney : public ::testing::Test {
     EXPECT_EQ(Shared().currentCell.row, row + 1);
   }
 
-  std::unique_ptr<TvHarness> harness_;
-  std::unique_ptr<MainWindow> window_;
   std::shared_ptr<quenlo::ui::ScriptedDialogs> dialogs_;
   std::string runDir_;
-  fs::path old_;
 };
 
 }  // namespace

@@ -17,6 +17,8 @@
 #include <sstream>
 #include <thread>
 
+#include "free_port.h"
+
 namespace fs = std::filesystem;
 
 namespace quenlo::e2e {
@@ -117,21 +119,6 @@ bool ListensOn(pid_t pid, int port) {
   return false;
 }
 
-// A port nobody listens on at the moment.
-int FreePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  int port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-    port = ntohs(addr.sin_port);
-  close(fd);
-  return port;
-}
-
 std::string ReadText(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream ss;
@@ -202,7 +189,7 @@ bool TvHarness::StartAdbServer(std::string* error) {
   // The server runs in the foreground as this process's child; a port taken
   // meanwhile by somebody else just means trying another.
   for (int attempt = 0; attempt < 5; ++attempt) {
-    adbPort_ = FreePort();
+    adbPort_ = quenlo::test::FreePort();
     if (adbPort_ == 0) continue;
     setenv("ANDROID_ADB_SERVER_PORT", std::to_string(adbPort_).c_str(), 1);
     const int log = OpenLog(dir_ / "adb-server.log");

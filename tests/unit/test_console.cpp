@@ -185,27 +185,12 @@ class ReenteringWaiter : public Waiter {
       out_ = c_.Exchange("echo inner");
       return;
     }
-    inner_.Wait(deadline);
+    inner_->Wait(deadline);
   }
-  void Wake() override { inner_.Wake(); }
+  void Wake() override { inner_->Wake(); }
 
  private:
-  class Blocking : public Waiter {
-   public:
-    void Wait(std::chrono::steady_clock::time_point d) override {
-      std::unique_lock l(m);
-      cv.wait_until(l, d, [&] { return woken; });
-      woken = false;
-    }
-    void Wake() override {
-      std::lock_guard l(m);
-      woken = true;
-      cv.notify_all();
-    }
-    std::mutex m;
-    std::condition_variable cv;
-    bool woken = false;
-  } inner_;
+  std::unique_ptr<Waiter> inner_ = MakeBlockingWaiter();
   ShellConsole& c_;
   std::string& out_;
   bool& once_;
